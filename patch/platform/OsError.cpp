@@ -1,0 +1,1 @@
+#include "OsError.h"

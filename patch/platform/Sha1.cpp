@@ -1,0 +1,1 @@
+#include "Sha1.h"
