@@ -16,6 +16,16 @@ constexpr unsigned kWinDiskFull = 112;
 constexpr unsigned kWinDirNotEmpty = 145;
 constexpr unsigned kWinAlreadyExists = 183;
 constexpr unsigned kWinFilenameTooLong = 206;
+constexpr unsigned kWinTooManyOpenFiles = 4;
+constexpr unsigned kWinInvalidHandle = 6;
+constexpr unsigned kWinNotEnoughMemory = 8;
+constexpr unsigned kWinNotSameDevice = 17;
+constexpr unsigned kWinNotSupported = 50;
+constexpr unsigned kWinBrokenPipe = 109;
+constexpr unsigned kWinFileTooLarge = 223;
+constexpr unsigned kWinDirectoryInvalid = 267;
+constexpr unsigned kWinIoDevice = 1117;
+constexpr unsigned kWinCantResolveFilename = 1921;
 // errno values without a Windows equivalent are reported in the customer range.
 constexpr unsigned kCustomerCodeBase = 0x20000000;
 

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <pthread.h>
@@ -34,6 +35,8 @@ protected:
 
 private:
     static void* entry(void* self);
+    void setFinished();
+    // Joins a thread whose body has returned (or is about to).
     void joinPrevious();
 
     std::atomic<bool> stopFlag_{false};
