@@ -19,8 +19,12 @@ public:
     // Tries 30 MiB, halving while at least 500000 bytes; works uncached when
     // every allocation fails.
     BufferedFile();
+    // A cache of exactly `cacheCapacity` bytes; 0 or a failed allocation: uncached.
     explicit BufferedFile(uint32_t cacheCapacity);
     ~BufferedFile() override;
+
+    // As File::open; the cache window is emptied so nothing of a previous file is served.
+    bool open(const char* path, const char* mode, int retries);
 
     bool read(void* buffer, uint32_t count, uint32_t* bytesRead) override;
     bool write(const void* buffer, uint32_t count, uint32_t* bytesWritten) override;
@@ -37,6 +41,9 @@ public:
 
 private:
     void account(const void* data, uint32_t n);
+    void dropWindow();
+    bool allocateCache(uint32_t capacity);
+    bool fillCache(uint64_t offset);
 
     std::unique_ptr<uint8_t[]> cache_;
     uint32_t capacity_ = 0;
