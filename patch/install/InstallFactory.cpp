@@ -1,8 +1,8 @@
+#include "PatchInstaller.h"
 #include "interface/OperationFactories.h"
 
 namespace tavo {
 
-// Not built yet: the session has no installer and its start reports it.
-std::unique_ptr<InstallWorker> createInstallWorker() { return nullptr; }
+std::unique_ptr<InstallWorker> createInstallWorker() { return std::make_unique<PatchInstaller>(); }
 
 }  // namespace tavo
