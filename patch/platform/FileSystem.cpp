@@ -57,10 +57,12 @@ bool deleteOnce(const std::string& path) {
     return ::unlink(systemPath.c_str()) == 0;
 }
 
+// Only a regular file itself: never the target of a link, which may lie elsewhere.
 bool clearReadOnlyAttribute(const std::string& path) {
+    const std::string systemPath = toSystemPath(path);
     struct stat st;
-    if (!statPath(path, st) || S_ISDIR(st.st_mode)) return false;
-    return ::chmod(toSystemPath(path).c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+    if (::lstat(systemPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return ::chmod(systemPath.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
 }
 
 bool makeDirectory(const std::string& path) {

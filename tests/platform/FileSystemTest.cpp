@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <set>
 #include <string>
@@ -172,16 +173,22 @@ TEST(DeleteFileTest, UnwritableDirectoryFailsAfterRetries) {
 
 TEST(CreateDirectoriesTest, CreatesEveryLevelAndSucceedsAgain) {
     TempDir dir;
-    const std::string forms[] = {dir / "a/b/c", dir / "s/t/u/", dir.path() + "\\x\\y\\z"};
-    for (const std::string& path : forms) {
-        SCOPED_TRACE(path);
+    struct Case {
+        std::string path;
+        std::vector<std::string> levels;
+    };
+    const Case cases[] = {
+        {dir / "a/b/c", {"a", "a/b", "a/b/c"}},
+        {dir / "s/t/u/", {"s", "s/t", "s/t/u"}},
+        {dir.path() + "\\x\\y\\z", {"x", "x/y", "x/y/z"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
         resetError(kSentinel);
-        ASSERT_TRUE(createDirectories(path));
-        ASSERT_TRUE(createDirectories(path));
+        ASSERT_TRUE(createDirectories(c.path));
+        for (const std::string& level : c.levels) EXPECT_TRUE(directoryExists(dir / level)) << level;
+        ASSERT_TRUE(createDirectories(c.path));
         EXPECT_EQ(errorsNewestFirst(), std::vector<int>{kSentinel});
-    }
-    for (const char* level : {"a", "a/b", "a/b/c", "s/t/u", "x", "x/y", "x/y/z"}) {
-        EXPECT_TRUE(directoryExists(dir / level)) << level;
     }
 }
 
@@ -344,6 +351,13 @@ TEST(FileSize32Test, ReportsSizeOrRuntimeError) {
     EXPECT_FALSE(hasErrors());
     EXPECT_FALSE(getFileSize32(dir / "missing.bin", &size));
     EXPECT_EQ(errorsNewestFirst(), (std::vector<int>{kErrRawCrtMarker, 2}));
+
+    // A size that does not fit is refused rather than cut to 32 bits.
+    ASSERT_EQ(truncate((dir / "f.bin").c_str(), (4ll << 30) + 5), 0);
+    size = 7;
+    EXPECT_FALSE(getFileSize32(dir / "f.bin", &size));
+    EXPECT_EQ(size, 7u);
+    EXPECT_EQ(errorsNewestFirst(), (std::vector<int>{kErrRawCrtMarker, EOVERFLOW}));
 }
 
 }  // namespace
