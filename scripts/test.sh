@@ -5,6 +5,8 @@
 #
 #   scripts/test.sh            all three builds
 #   scripts/test.sh quick      the normal build only
+#
+# The full run ends with a short run of every fuzz target (fuzz/run-*.sh).
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -32,5 +34,12 @@ if [ "${1:-}" != "quick" ]; then
     build_and_test build/asan address -LE nosan
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     build_and_test build/tsan thread -L threads
+fi
+if [ "${1:-}" != "quick" ]; then
+  for runner in fuzz/run-*.sh; do
+    [ -e "$runner" ] || continue
+    echo "== fuzz $runner"
+    bash "$runner"
+  done
 fi
 echo "== all tests passed"
