@@ -94,7 +94,9 @@ MendrelWriter::MendrelWriter() { out_.assign(reinterpret_cast<const char*>(kSign
 MendrelWriter& MendrelWriter::chunk(std::string_view tag, std::string_view body, int64_t sizeDelta) {
     putBe32(out_, static_cast<uint32_t>(static_cast<int64_t>(body.size()) + sizeDelta));
     uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(tag.data()), 4);
-    crc = crc32(crc, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+    if (!body.empty()) {  // a null buffer would make crc32 start over
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+    }
     out_.append(tag.substr(0, 4));
     out_.append(body);
     putBe32(out_, static_cast<uint32_t>(crc));
