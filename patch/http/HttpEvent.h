@@ -17,6 +17,7 @@ enum class HttpEventKind : int {
 };
 
 struct HttpEvent {
+    explicit HttpEvent(HttpEventKind k) : kind(k) {}
     HttpEventKind kind;
     std::string headerText;  // HeadersAvailable
     uint32_t bytes = 0;      // ReadComplete

@@ -100,8 +100,8 @@ private:
 
     static void notificationCallback(HttpHandle handle, uintptr_t context, uint32_t status,
                                      void* info, uint32_t infoLength);
-    void onHeadersNotification();
-    void onDataAvailableNotification(uint32_t available);
+    void onHeadersNotification(HttpHandle handle);
+    void onDataAvailableNotification(HttpHandle handle, uint32_t available);
     void postEvent(HttpEventKind kind);
     void postEvent(HttpEvent&& event);
     void postServiceError(uint32_t operation);
@@ -115,6 +115,7 @@ private:
     bool handlerFailed();
     bool askForData();
     void dropQueuedEvents();
+
 
     void changeState(int32_t from, int32_t to);
     void notifyStateChange(int32_t newState, int32_t oldState);

@@ -45,8 +45,7 @@ public:
 private:
     using RequestList = std::vector<std::unique_ptr<HttpRequest>>;
     bool isListed(const HttpRequest* request) const;
-    static bool pumpList(const std::vector<HttpRequest*>& snapshot, int& processed,
-                         const HttpSession& self);
+    int pumpList(const RequestList& list);
     void deleteIdleClosing();
 
     mutable std::recursive_mutex lock_;
@@ -54,6 +53,7 @@ private:
     std::string userAgent_;
     RequestList active_;
     RequestList closing_;
+    HttpRequest* inProcess_ = nullptr;  // the request whose handlers are running
 };
 
 }  // namespace tavo
