@@ -33,7 +33,7 @@ bool openAddTarget(File& file, const std::string& path, uint64_t fileOffset) {
         if (file.open(path.c_str(), mode, 0)) return true;
         if (attempt == kAddOpenAttempts) return false;
         clearErrors();
-        sleepMs(retryDelays().fileAddOpenMs);
+        sleepMs(installTuning().fileAddOpenMs);
     }
 }
 
@@ -127,7 +127,7 @@ int MendrelApplier::addFile(const CommandRecord& r, const std::string& target,
 int MendrelApplier::deleteTargetFile(const std::string& target) {
     closeAddFileTarget();
     if (!fileExists(target)) return 0;
-    if (deleteFile(target, true, kDeleteRetries, retryDelays().deleteMs)) return 0;
+    if (deleteFile(target, true, kDeleteRetries, installTuning().deleteMs)) return 0;
     failWithPath(target, kErrFileDelete);
     return -1;
 }
@@ -140,7 +140,7 @@ int MendrelApplier::removeRelease(const std::string& target, const std::string& 
         failWithPath(target, kErrReleaseNotDirectory);
         return -1;
     }
-    ReleaseRemoval walk(root, expansionId, retryDelays().deleteMs);
+    ReleaseRemoval walk(root, expansionId, installTuning().deleteMs);
     if (walk.run()) return 0;
     failWithPath(walk.lastFailure(), kErrReleaseDelete);
     return -1;

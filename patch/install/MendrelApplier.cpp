@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "ArchivePaths.h"
+#include "ErrorSnapshot.h"
 #include "InstallCodes.h"
 #include "ProcessState.h"
 #include "SafePath.h"
@@ -17,21 +18,6 @@ std::string patchDirectoryOf(const std::string& patchPath) {
     const std::size_t cut = patchPath.find_last_of("/\\");
     return cut == std::string::npos ? "." : patchPath.substr(0, cut);
 }
-
-// Codes and message of the reader's run, kept while the refresh's helpers
-// reset the stack.
-struct ErrorSnapshot {
-    std::vector<int> codes;  // newest first
-    char message[kErrorMessageSize] = {};
-
-    void take() {
-        copyErrors(codes);
-        getErrorMessage(message, sizeof message);
-    }
-    void pushOldestFirst() const {
-        for (auto it = codes.rbegin(); it != codes.rend(); ++it) pushError(*it);
-    }
-};
 
 }  // namespace
 
@@ -99,15 +85,13 @@ bool MendrelApplier::refreshDatabases(bool result) {
     std::vector<int> removal;
     std::vector<int> installation;
     const bool removed = removeInstalledDatabases();
-    if (!removed) copyErrors(removal);
+    if (!removed) copyErrorsOf(removal);
     const bool installed = installPatchDatabases();
-    if (!installed) copyErrors(installation);
-    clearErrors();
-    reader.pushOldestFirst();
-    setErrorMessage(reader.message);
+    if (!installed) copyErrorsOf(installation);
+    reader.restore();
     for (const auto* failed : {removed ? nullptr : &removal, installed ? nullptr : &installation}) {
         if (failed == nullptr) continue;
-        for (auto it = failed->rbegin(); it != failed->rend(); ++it) pushError(*it);
+        pushOldestFirst(*failed);
         pushError(kErrDatabaseRefresh);
     }
     return result && removed && installed;

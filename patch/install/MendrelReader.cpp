@@ -4,10 +4,10 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <vector>
 
 #include "ByteOrder.h"
 #include "CommandTable.h"
+#include "ErrorSnapshot.h"
 #include "InstallCodes.h"
 #include "ProcessState.h"
 #include "platform/ErrorStack.h"
@@ -26,36 +26,28 @@ constexpr int kPreScanChunks = 2;
 constexpr uint32_t kExtraTotalOffset = 16;
 const char* const kInfoSuffix = ".info";
 
-// Keeps the calling thread's codes and message across a helper that resets them.
-class SavedErrors {
-public:
-    SavedErrors() { copyErrors(codes_); }
-    void restore() const {
-        clearErrors();
-        for (auto it = codes_.rbegin(); it != codes_.rend(); ++it) pushError(*it);
-    }
-
-private:
-    std::vector<int> codes_;
-};
-
 }  // namespace
 
+MendrelReader::MendrelReader() {
+    const uint32_t cache = installTuning().readCacheBytes;
+    file_ = cache == 0 ? std::make_unique<BufferedFile>() : std::make_unique<BufferedFile>(cache);
+}
+
 bool MendrelReader::openPatch() {
-    if (!file_.open(patchPath_.c_str(), "rb", 0)) {
+    if (!file_->open(patchPath_.c_str(), "rb", 0)) {
         pushError(kErrPatchOpen);
         return false;
     }
-    if (!file_.size(&fileSize_)) fileSize_ = 0;
-    file_.setEndOfData(fileSize_);
-    file_.resetCrc();
+    if (!file_->size(&fileSize_)) fileSize_ = 0;
+    file_->setEndOfData(fileSize_);
+    file_->resetCrc();
     return true;
 }
 
 void MendrelReader::rewind() {
     position_ = 0;
     bytesRead_ = 0;
-    file_.setBytesRead(0);
+    file_->setBytesRead(0);
 }
 
 bool MendrelReader::reportProgress() {
@@ -69,7 +61,7 @@ MendrelReader::Read MendrelReader::readRaw(void* buffer, uint32_t count, uint32_
     const uint64_t left = position_ < fileSize_ ? fileSize_ - position_ : 0;
     const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(count, left));
     if (want > 0) {
-        if (!file_.readAt(buffer, want, &got, position_)) return Read::Failed;
+        if (!file_->readAt(buffer, want, &got, position_)) return Read::Failed;
         got = std::min(got, want);
     }
     position_ += got;
@@ -113,10 +105,11 @@ void MendrelReader::failShortOfData(int code) {
 void MendrelReader::discardPatch() {
     if (discarded_) return;
     discarded_ = true;
-    file_.close();
-    const SavedErrors saved;
+    file_->close();
+    ErrorSnapshot saved;
+    saved.take();
     const bool deleted = !fileExists(patchPath_) ||
-                         deleteFile(patchPath_, true, kDiscardRetries, retryDelays().deleteMs);
+                         deleteFile(patchPath_, true, kDiscardRetries, installTuning().deleteMs);
     const std::string info = patchPath_ + kInfoSuffix;
     if (fileExists(info)) deleteFile(info, false, 0, 0);
     saved.restore();
@@ -143,7 +136,7 @@ bool MendrelReader::readChunkHeader(uint32_t& size, ChunkTag& tag) {
         return false;
     }
     size = loadBe32(sizeBytes);
-    file_.resetCrc();
+    file_->resetCrc();
     const Read tagRead = readRaw(tag.data(), static_cast<uint32_t>(tag.size()), got);
     if (tagRead == Read::Short) resetError(kErrShortRead);
     if (tagRead != Read::Ok) {
@@ -154,7 +147,7 @@ bool MendrelReader::readChunkHeader(uint32_t& size, ChunkTag& tag) {
 }
 
 bool MendrelReader::verifyChecksum() {
-    const uint32_t computed = file_.crc();
+    const uint32_t computed = file_->crc();
     uint8_t stored[4];
     uint32_t got = 0;
     const Read r = readRaw(stored, sizeof stored, got);
@@ -183,7 +176,7 @@ MendrelReader::Peek MendrelReader::peekChunkHeader(ChunkTag& tag) {
     uint8_t bytes[8];
     const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(sizeof bytes, left));
     uint32_t got = 0;
-    if (!file_.readAtUncached(bytes, want, &got, position_)) return Peek::Failed;
+    if (!file_->readAtUncached(bytes, want, &got, position_)) return Peek::Failed;
     if (got == 0) {
         resetError(kErrEndOfFile);
         return Peek::End;
@@ -427,7 +420,7 @@ bool MendrelReader::preScan() {
     bool stop = false;
     for (int i = 0; ok && !stop && i < kPreScanChunks; ++i) ok = preScanChunk(stop);
     rewind();
-    file_.close();
+    file_->close();
     return ok;
 }
 
@@ -634,7 +627,7 @@ bool MendrelReader::apply(const std::string& patchPath, std::atomic<int>* cancel
     extraTotal_ = 0;
     extraDone_ = 0;
     fileSize_ = 0;
-    file_.resetCrc();
+    file_->resetCrc();
     rewind();
     handlers.onBegin();
     if (!preScan()) {
@@ -642,7 +635,7 @@ bool MendrelReader::apply(const std::string& patchPath, std::atomic<int>* cancel
         return false;
     }
     const Pass pass = runPass();
-    file_.close();
+    file_->close();
     if (pass == Pass::Abort) {
         handlers.onEnd();
         return false;

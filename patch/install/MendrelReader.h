@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "MendrelFormat.h"
@@ -42,7 +43,7 @@ class MendrelReader {
 public:
     MendrelHandlers handlers;
 
-    MendrelReader() = default;
+    MendrelReader();
     MendrelReader(const MendrelReader&) = delete;
     MendrelReader& operator=(const MendrelReader&) = delete;
 
@@ -91,7 +92,7 @@ private:
 
     std::string patchPath_;
     std::atomic<int>* cancelWord_ = nullptr;
-    BufferedFile file_;
+    std::unique_ptr<BufferedFile> file_;
     uint64_t position_ = 0;
     uint64_t bytesRead_ = 0;
     uint64_t fileSize_ = 0;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ErrorSnapshot.h"
 #include "InstallCodes.h"
 #include "MendrelApplier.h"
 #include "ProcessState.h"
@@ -99,7 +100,7 @@ int PatchInstaller::step() {
 void PatchInstaller::onFinish() {
     {
         std::lock_guard<std::mutex> lock(keptMutex_);
-        copyErrors(keptCodes_);
+        copyErrorsOf(keptCodes_);
         getErrorMessage(keptMessage_, sizeof keptMessage_);
     }
     releaseInstallation();

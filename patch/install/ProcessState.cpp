@@ -10,7 +10,7 @@ namespace {
 std::atomic<bool> gFolderLayout{false};
 std::atomic<bool> gInstallationClaimed{false};
 AddFileTarget gAddFileTarget;
-RetryDelays gRetryDelays;
+InstallTuning gInstallTuning;
 const uint8_t gZeros[kZeroBufferSize] = {};
 
 class SharedInflater {
@@ -57,6 +57,6 @@ bool claimInstallation() {
 
 void releaseInstallation() { gInstallationClaimed.store(false); }
 
-RetryDelays& retryDelays() { return gRetryDelays; }
+InstallTuning& installTuning() { return gInstallTuning; }
 
 }  // namespace tavo

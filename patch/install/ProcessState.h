@@ -39,12 +39,14 @@ z_stream* sharedInflater();
 bool claimInstallation();
 void releaseInstallation();
 
-// Pauses between retries of file opens and deletions; tools that run many
-// installations against scratch folders (the fuzzer) shorten them.
-struct RetryDelays {
+// Pauses between retries of file opens and deletions, and the patch read
+// cache of each reader; tools that run many installations against scratch
+// folders (the fuzzer) make them small.
+struct InstallTuning {
     unsigned fileAddOpenMs = 2000;
     unsigned deleteMs = 1000;
+    uint32_t readCacheBytes = 0;  // 0: the file class's own choice (30 MiB, halving)
 };
-RetryDelays& retryDelays();
+InstallTuning& installTuning();
 
 }  // namespace tavo
