@@ -1,13 +1,16 @@
+#include <memory>
+
+#include "BootVersionCheck.h"
+#include "GameVersionCheck.h"
 #include "interface/OperationFactories.h"
 #include "interface/PatchSession.h"
-#include "platform/ErrorStack.h"
 
 namespace tavo {
 
-// Not built yet: the start reports it.
-std::unique_ptr<VersionCheckWorker> createVersionCheckWorker(PatchSession&) {
-    pushError(kErrOperationUnavailable);
-    return nullptr;
+std::unique_ptr<VersionCheckWorker> createVersionCheckWorker(PatchSession& session) {
+    if (session.kind() == RepositoryKind::Game)
+        return std::make_unique<GameVersionCheck>(session.httpSession(), session.current());
+    return std::make_unique<BootVersionCheck>(session.httpSession(), session.current());
 }
 
 }  // namespace tavo
