@@ -26,6 +26,7 @@ public:
     // Moves up to `length` bytes out; returns how many.
     std::size_t take(char* out, std::size_t length) {
         std::size_t n = std::min(length, size_);
+        if (n == 0) return 0;  // storage may not exist yet
         std::size_t first = std::min(n, storage_.size() - head_);
         std::memcpy(out, storage_.data() + head_, first);
         std::memcpy(out + first, storage_.data(), n - first);
