@@ -150,7 +150,7 @@ TEST_F(VersionCheckExchange, GameCheckPostsTheSessionAndBootHashAndYieldsTheList
 TEST_F(VersionCheckExchange, BootCheckGetsWithTheHourStampAndReadsLfLines) {
     answer(200, "OK", {{"Content-Type", "multipart/mixed; boundary=XYZ"}, {"X-Patch-Module", "VcdPatch"},
                        {"X-Patch-Unique-Id", "ignored"}},
-           multipartBody({kLine2, "http://p/bare"}, "\n"));
+           multipartBody({kLine2, "http://p/bare", "12abc\tabc\t0\t0\t2.0\tx\t9\t\thttp://p/nine"}, "\n"));
     openSession("boot", "whole-text-is-the-boot-hash");
     const std::string before = tavo::utcHourStamp(std::time(nullptr));
     ASSERT_EQ(runCheck(), 0);
@@ -168,7 +168,7 @@ TEST_F(VersionCheckExchange, BootCheckGetsWithTheHourStampAndReadsLfLines) {
     EXPECT_FALSE(r.hasHeader("X-Hash-Check"));
     EXPECT_TRUE(r.body.empty());
 
-    ASSERT_EQ(tavoPatchGetNumOfPatch(handle_), 2);
+    ASSERT_EQ(tavoPatchGetNumOfPatch(handle_), 3);
     PatchElement first = element(0);
     EXPECT_EQ(first.patchSize, 7u);
     EXPECT_STREQ(first.url, "http://p/2.mdl");
@@ -176,6 +176,13 @@ TEST_F(VersionCheckExchange, BootCheckGetsWithTheHourStampAndReadsLfLines) {
     EXPECT_STREQ(bare.url, "http://p/bare");
     EXPECT_EQ(bare.patchSize, 0u);
     EXPECT_STREQ(bare.version, "");
+    PatchElement nine = element(2);
+    EXPECT_EQ(nine.patchSize, 12u);
+    EXPECT_EQ(nine.installFileSize, 0u);
+    EXPECT_EQ(nine.hashBlockSize, 9u);
+    EXPECT_STREQ(nine.version, "2.0");
+    EXPECT_STREQ(nine.hashes, "");
+    EXPECT_STREQ(nine.url, "http://p/nine");
     EXPECT_EQ(results().moduleKind, 2);
     EXPECT_EQ(results().uniqueId, "");
 }
