@@ -322,6 +322,39 @@ TEST_F(HttpExchangeTest, CancelWhileReceivingEndsWithTheSingleCancelCode) {
     EXPECT_EQ(request->state(), HttpRequest::Finished);
 }
 
+struct MalformedAnswer {
+    const char* name;
+    const char* bytes;
+    std::vector<int> expected;  // newest first
+};
+
+TEST_F(HttpExchangeTest, MalformedAnswersFailWithTheirCodes) {
+    const MalformedAnswer cases[] = {
+        // Accepted on the wire, refused by our status-line parser.
+        {"no space after the code", "HTTP/1.1 200\r\nContent-Length: 0\r\n\r\n", {10006}},
+        // Not HTTP at all: the service's invalid-response error under 10009.
+        {"no status line", "garbage without a status line\r\n\r\n", {12152, kRawOs, 10009}},
+        {"closed without an answer", "", {12030, kRawOs, 10009}},
+    };
+    for (const MalformedAnswer& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackHttpServer server([&](const ReceivedRequest&, ServerConnection& conn) {
+            conn.send(c.bytes);
+            conn.closeAfter();
+        });
+        ExchangeRecord& record = newRecord();
+        HttpRequest* request = newRequest(record);
+        ASSERT_NE(request, nullptr);
+        ASSERT_TRUE(run(*request, server.url("/odd").c_str(), "GET"));
+        bool succeeded = true;
+        ASSERT_TRUE(request->getResult(succeeded));
+        EXPECT_FALSE(succeeded);
+        EXPECT_EQ(codesNewestFirst(), c.expected);
+        EXPECT_EQ(record.statusCode(), 0) << "onHeaders must not run";
+        session_->releaseRequest(request);
+    }
+}
+
 enum class Failing { Headers, Body, Complete };
 
 struct HandlerCase {
