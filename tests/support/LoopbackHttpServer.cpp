@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -129,6 +130,9 @@ void ServerConnection::hold() { server_.waitStopped(); }
 LoopbackHttpServer::LoopbackHttpServer(Handler handler, Tls tls, const std::string& address,
                                        uint16_t port)
     : handler_(std::move(handler)), tls_(tls), address_(address) {
+    // TLS writes (session tickets, close notifications) go through plain
+    // write() and may meet a client that already hung up.
+    std::signal(SIGPIPE, SIG_IGN);
     if (tls_ == Tls::SelfSigned) sslContext_ = makeUntrustedTlsContext();
     listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     int yes = 1;
