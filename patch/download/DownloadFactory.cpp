@@ -1,13 +1,14 @@
+#include "BootPatchDownloader.h"
+#include "HttpGamePatchDownloader.h"
 #include "interface/OperationFactories.h"
 #include "interface/PatchSession.h"
-#include "platform/ErrorStack.h"
 
 namespace tavo {
 
-// Not built yet: the start reports it.
-std::unique_ptr<DownloadWorker> createDownloadWorker(PatchSession&) {
-    pushError(kErrOperationUnavailable);
-    return nullptr;
+std::unique_ptr<DownloadWorker> createDownloadWorker(PatchSession& session) {
+    if (session.kind() == RepositoryKind::Game)
+        return std::make_unique<HttpGamePatchDownloader>(session.httpSession(), session.current());
+    return std::make_unique<BootPatchDownloader>(session.httpSession(), session.current());
 }
 
 }  // namespace tavo
