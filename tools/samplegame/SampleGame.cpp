@@ -213,10 +213,11 @@ void SampleGame::changeLooseFiles(SampleTree& tree, SampleRandom& random, unsign
     const std::string previous = "data/patch" + std::to_string(number - 1) + "/";
     if (number % 3 == 0)
         std::erase_if(tree.files, [&](const auto& item) { return item.first.starts_with(previous); });
-    if (random.chance(30)) {
-        std::string& movie = tree.files["movie/opening.bik"];
-        const std::size_t at = random.range(0, movie.size() - 4096);
-        movie.replace(at, 4096, random.randomBytes(4096));
+    // The movie may have been removed by an earlier build, or be smaller than the window.
+    const auto movie = tree.files.find("movie/opening.bik");
+    if (random.chance(30) && movie != tree.files.end() && movie->second.size() >= 4096) {
+        const std::size_t at = random.range(0, movie->second.size() - 4096);
+        movie->second.replace(at, 4096, random.randomBytes(4096));
     }
     if (number == 3)
         tree.emptyDirectories.insert("replay");
