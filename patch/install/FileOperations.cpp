@@ -103,12 +103,18 @@ int MendrelApplier::addFile(const CommandRecord& r, const std::string& target,
     }
     uint64_t total = 0;
     if (!measureFileBlocks(blocks, blocksLength, bigEndian(), &total)) return -1;
-    std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[total == 0 ? 1 : total]);
-    if (!data) {
+    // Kept across the pieces of a file: a fresh buffer per piece costs a page
+    // fault for every page it touches.
+    if (total > decodeCapacity_ || !decoded_) {
+        decoded_.reset(new (std::nothrow) uint8_t[total == 0 ? 1 : total]);
+        decodeCapacity_ = decoded_ ? total : 0;
+    }
+    uint8_t* data = decoded_.get();
+    if (data == nullptr) {
         pushError(kErrFileAddMemory);
         return -1;
     }
-    if (!decodeFileBlocks(blocks, blocksLength, bigEndian(), data.get(), total)) return -1;
+    if (!decodeFileBlocks(blocks, blocksLength, bigEndian(), data, total)) return -1;
     File* file = addTargetFor(target, r.fileOffset);
     if (file == nullptr) return -1;
     uint64_t position = 0;
@@ -116,7 +122,7 @@ int MendrelApplier::addFile(const CommandRecord& r, const std::string& target,
         failWithPath(target, kErrSeek);
         return -1;
     }
-    if (!writeAll(*file, data.get(), total)) {
+    if (!writeAll(*file, data, total)) {
         closeAddFileTarget();
         failWithPath(target, kErrShortWrite);
         return -1;

@@ -65,6 +65,8 @@ private:
     std::string patchPath_;
     std::string patchDirectory_;
     int platform_ = -1;
+    std::unique_ptr<uint8_t[]> decoded_;  // decoded data of the current "F" add
+    uint64_t decodeCapacity_ = 0;
     std::map<DataFileKey, std::unique_ptr<File>> dataFiles_;
     MendrelReader reader_;
 };

@@ -472,13 +472,13 @@ bool MendrelReader::runCommand(uint32_t size) {
         failShortOfData(kErrBodyRead);
         return false;
     }
-    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[record.innerSize]);
-    if (!buffer) {
+    uint8_t* buffer = recordBuffer(record.innerSize);
+    if (buffer == nullptr) {
         pushError(kErrRecordMemory);
         return false;
     }
-    std::memcpy(buffer.get(), header, info->headerLength);
-    if (!readExact(buffer.get() + info->headerLength, payloadLength)) {
+    std::memcpy(buffer, header, info->headerLength);
+    if (!readExact(buffer + info->headerLength, payloadLength)) {
         pushError(kErrBodyRead);
         return false;
     }
@@ -490,14 +490,23 @@ bool MendrelReader::runCommand(uint32_t size) {
         pushError(kErrInnerSizeMismatch);
         return false;
     }
-    record.record = buffer.get();
-    record.payload = buffer.get() + info->headerLength;
+    record.record = buffer;
+    record.payload = buffer + info->headerLength;
     record.payloadLength = payloadLength;
     if (dispatchCommand(record) == -1) {
         pushError(info->failureCode);
         return false;
     }
     return true;
+}
+
+// One buffer serves every command of a pass: a fresh allocation of a large
+// record per command costs a page fault for every page it touches.
+uint8_t* MendrelReader::recordBuffer(uint32_t length) {
+    if (length <= recordCapacity_ && record_) return record_.get();
+    record_.reset(new (std::nothrow) uint8_t[length]);
+    recordCapacity_ = record_ ? length : 0;
+    return record_.get();
 }
 
 bool MendrelReader::runDirectoryChunk(uint32_t size, bool add) {
@@ -636,6 +645,8 @@ bool MendrelReader::apply(const std::string& patchPath, std::atomic<int>* cancel
     }
     const Pass pass = runPass();
     file_->close();
+    record_.reset();
+    recordCapacity_ = 0;
     if (pass == Pass::Abort) {
         handlers.onEnd();
         return false;

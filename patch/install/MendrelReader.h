@@ -84,6 +84,7 @@ private:
     Pass runPass();
     Pass chunkLoop();
     bool runCommand(uint32_t size);
+    uint8_t* recordBuffer(uint32_t length);
     int dispatchCommand(const CommandRecord& record);
     bool runDirectoryChunk(uint32_t size, bool add);
     Pass skipLateApply(uint32_t size);
@@ -99,6 +100,8 @@ private:
     uint64_t extraTotal_ = 0;
     uint64_t extraDone_ = 0;
     bool discarded_ = false;
+    std::unique_ptr<uint8_t[]> record_;
+    uint32_t recordCapacity_ = 0;
     FileHeaderRecord header_{};
 };
 
