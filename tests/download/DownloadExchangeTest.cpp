@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "NginxServer.h"
 #include "download/DownloadCodes.h"
 #include "download/PatchInfoRecord.h"
 #include "interface/PatchSession.h"
@@ -366,6 +367,39 @@ TEST_F(DownloadExchange, CancelDuringTheTransferEndsWithoutCodes) {
     EXPECT_EQ(tavoPatchDownloadIsBusy(handle_, nullptr), 0);
     EXPECT_EQ(tavoPatchDownloadGetResponse(handle_, nullptr, 0), 90000);
     EXPECT_TRUE(errorCodes().empty());
+}
+
+// nginx's own Range and 416 answers: a fresh download, a resume after a
+// corrupted block, and the complete file asked for again.
+TEST_F(DownloadExchange, PatchFilesServedByNginx) {
+    if (tavotest::NginxServer::binary() == nullptr) GTEST_SKIP() << "nginx is not installed";
+    tavotest::TempDir work;
+    tavotest::writeFile(work / "www/files/a/seg/D2015.patch", content_);
+    tavotest::NginxServer nginx(work.path(), work / "www", "127.0.0.12", 8012);
+    ASSERT_TRUE(nginx.running()) << tavotest::readFile(work / "error.log");
+    serve("127.0.0.12");
+    tokenAnswer_ = nginx.url(kFilePath) + "\n";
+    const PatchElement e = element();
+    ASSERT_EQ(run(e), 0) << ::testing::PrintToString(errorCodes());
+    EXPECT_TRUE(tavotest::readFile(patchPath()) == content_);
+
+    // The third block damaged on disk and recorded as failed: nginx serves
+    // the rest from its start.
+    std::string damaged = content_;
+    damaged[2 * kBlock + 1] ^= 1;
+    tavotest::writeFile(patchPath(), damaged);
+    tavo::PatchInfoRecord r = recordFor(e, 2);
+    r.lastError = 20495;
+    writeInfo(r);
+    ASSERT_EQ(run(e), 0) << ::testing::PrintToString(errorCodes());
+    EXPECT_TRUE(tavotest::readFile(patchPath()) == content_);
+    EXPECT_EQ(lastProgress_.already, 2 * kBlock);
+
+    std::string path;
+    ASSERT_EQ(run(e, &path), 0) << ::testing::PrintToString(errorCodes());
+    EXPECT_EQ(path, patchPath());
+    EXPECT_EQ(lastProgress_.already, content_.size());
+    EXPECT_EQ(lastProgress_.size, 0u);
 }
 
 }  // namespace
