@@ -135,11 +135,13 @@ TEST_F(PatchServerTest, VersionCheckListsTheRestOfTheChain)
         std::string version;
         int status;
         std::vector<std::string> versions;  // of the listed lines
+        std::string sessionId = "s1";
     };
     const Case cases[] = {
         {true, "1.0", 200, {"1.1", "1.2", "1.3"}},
         {false, "1.0", 200, {"1.1", "1.2", "1.3"}},
         {true, "1.2", 200, {"1.3"}},
+        {true, "1.2", 200, {"1.3"}, ""},  // a session text without id
         {false, "1.1", 200, {"1.2", "1.3"}},
         {true, "1.3", 200, {}},
         {false, "1.3", 200, {}},
@@ -149,7 +151,7 @@ TEST_F(PatchServerTest, VersionCheckListsTheRestOfTheChain)
     for (const Case& c : cases) {
         SCOPED_TRACE((c.game ? "game " : "boot ") + c.version);
         const std::string base = "/http/win32/game/" + c.version + "/";
-        const RawAnswer a = c.game ? post(base + "s1", "bootHash\n", "X-Hash-Check: enabled\r\n")
+        const RawAnswer a = c.game ? post(base + c.sessionId, "bootHash\n", "X-Hash-Check: enabled\r\n")
                                    : get(base + "?time=2015-02-09-05");
         ASSERT_EQ(a.status, c.status) << a.head;
         if (c.status != 200)

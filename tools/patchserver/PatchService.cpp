@@ -79,7 +79,8 @@ Response PatchService::handle(const RequestHead& head, const std::string& body) 
     if (parts.size() == 5 && parts[0] == "http") {
         if (parts[1] != manifest_.platform || parts[2] != manifest_.repository)
             return textResponse(404, "unknown platform or repository");
-        const bool game = head.method == "POST" && !parts[4].empty();
+        // The session id may be empty: the launcher's session text can carry none.
+        const bool game = head.method == "POST";
         const bool boot = head.method == "GET" && parts[4].empty();
         if (!game && !boot)
             return head.method == "POST" || head.method == "GET" ? textResponse(404, "no such version check")
