@@ -74,11 +74,12 @@ update_bg() {
   update_pid=$!
 }
 
-update_wait() {  # prints the exit status
-  local status=0
+# Sets `status` to the updater's exit status. Not in a command substitution:
+# a subshell cannot wait for the updater.
+update_wait() {
+  status=0
   wait "$update_pid" || status=$?
   update_pid=""
-  echo "$status"
 }
 
 same_as() {  # DIR: the installation equals DIR (the version file aside)
@@ -112,7 +113,7 @@ chain)
   start_server
   install_build1
   update_bg "$work/update.out"
-  status="$(update_wait)"
+  update_wait
   [ "$status" = 0 ] || fail "zanth-update exit status $status"
   same_as "$work/game/build4" || fail "installation differs from build4"
   grep -q "version reached: ${versions[3]}" "$work/update.out" || fail "no 'version reached' for the newest build"
@@ -126,13 +127,13 @@ resume)
   update_bg "$work/update1.out"
   wait_for_download_bytes || fail "the first run ended before its download began"
   kill -KILL "$update_pid"
-  update_wait >/dev/null
+  update_wait
   partial="$(find "$work/downloads" -type f -size +1M -printf '%s\n' | sort -n | tail -n 1)"
   patch_size="$(stat -c %s "$work/repository/p1.mdp")"
   [ "$partial" -lt "$patch_size" ] || fail "the kill came after the transfer had ended ($partial of $patch_size bytes)"
   requests_before="$(wc -l <"$work/server.log")"
   update_bg "$work/update2.out"
-  status="$(update_wait)"
+  update_wait
   [ "$status" = 0 ] || fail "the second run ended with status $status"
   same_as "$work/big" || fail "installation differs from the new build after the resumed run"
   tail -n +"$((requests_before + 1))" "$work/server.log" | grep -q '" 206 ' \
@@ -145,7 +146,7 @@ unknown-version)
   start_server
   install_build1
   update_bg "$work/update.out" --current-version 1999.01.01.0000.0000
-  status="$(update_wait)"
+  update_wait
   [ "$status" != 0 ] || fail "zanth-update succeeded for a version the server does not know"
   grep -q "update failed" "$work/update.out" || fail "no failure line"
   grep -q '\[404\]' "$work/update.out" || fail "404 is not among the error codes"
@@ -164,7 +165,7 @@ corrupt-patch)
   printf '\xde\xad\xbe\xef' | dd of="$patch" bs=1 seek="$((size / 2))" conv=notrunc status=none
   install_build1
   update_bg "$work/update.out"
-  status="$(update_wait)"
+  update_wait
   [ "$status" = 1 ] || fail "exit status $status, not 1 (failed run)"
   grep -q "update failed" "$work/update.out" || fail "no failure line"
   # The composed text ends in its code line: [first][second]...
@@ -179,7 +180,7 @@ cancel)
   update_bg "$work/update.out" --json
   wait_for_download_bytes || fail "the run ended before its download began"
   kill -INT "$update_pid"
-  status="$(update_wait)"
+  update_wait
   [ "$status" != 0 ] || fail "a cancelled run exited 0"
   grep -q '"message":"status","wparam":8,"value":6' "$work/update.out" || fail "no status 6 (cancelled, session closed)"
   grep -q '"message":"version"' "$work/update.out" && fail "a cancelled run installed a patch"
