@@ -90,6 +90,9 @@ protected:
         ASSERT_TRUE(server_->start(kHost, 0, error)) << error;
     }
 
+    // The server's threads write the log: stop them before the log goes.
+    void TearDown() override { server_.reset(); }
+
     RawAnswer send(const std::string& request) { return exchange(kHost, server_->port(), request); }
 
     RawAnswer get(const std::string& target, const std::string& extra = "")
