@@ -1,21 +1,14 @@
 #!/usr/bin/env bash
 # Builds the installer fuzz target with clang (address + undefined-behaviour
-# sanitizers, coverage on the library) in its own build folder and runs it
+# sanitizers, coverage on the library) in the shared fuzz build folder (build/fuzz) and runs it
 # for a short while: FUZZ_SECONDS (default 30).
 set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${FUZZ_BUILD_DIR:-$root/build/fuzz-install}"
+source "$(dirname "$0")/fuzz-common.sh"
 seconds="${FUZZ_SECONDS:-30}"
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" \
-  -DZANTH_SANITIZE=address -DZANTH_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" -j 2 --target fuzz_install fuzz_install_seeds
+fuzz_build fuzz_install fuzz_install_seeds
 
 corpus="$build/corpus-install"
 mkdir -p "$corpus"
 "$build/fuzz/fuzz_install_seeds" "$corpus"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  "$build/fuzz/fuzz_install" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-  -max_len=8192 "$corpus"
+fuzz_run "fuzz_install" "$seconds" 8192 "$corpus"
