@@ -470,6 +470,12 @@ PatchLibraryClient::Ending PatchLibraryClient::pollDownload(Session& s, Download
 
 PatchLibraryClient::Ending PatchLibraryClient::installPatch(Session& s, const PatchElement& element,
                                                             const char* patchFile) {
+    // A cancel that came while the download was ending must not start
+    // rewriting the game files.
+    if (stopRequested_.load()) {
+        DebugTrace("[Information] !!!cancel before tavoPatchInstallStart\n");
+        return Ending::Cancel;
+    }
     const int h = s.handle;
     const int r = fn().installStart(h, s.run.installDirectory.c_str(), patchFile);
     if (r != TAVOPATCH_OK) {

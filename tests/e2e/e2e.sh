@@ -86,10 +86,12 @@ same_as() {  # DIR: the installation equals DIR (the version file aside)
   diff -r -x zanthgame.ver "$1" "$work/install" >"$work/diff.out" 2>&1 || { cat "$work/diff.out" >&2; return 1; }
 }
 
-# Waits until a downloaded byte shows up in the download folder.
+# Waits until the download folder holds a file larger than MIB (default 1)
+# MiB; 16 MiB are several verified blocks of the big patch.
 wait_for_download_bytes() {
+  local mib="${1:-1}"
   for _ in $(seq 2000); do
-    if find "$work/downloads" -type f -size +1M 2>/dev/null | grep -q .; then return 0; fi
+    if find "$work/downloads" -type f -size +"${mib}M" 2>/dev/null | grep -q .; then return 0; fi
     kill -0 "$update_pid" 2>/dev/null || return 1
     sleep 0.01
   done
@@ -125,7 +127,7 @@ resume)
   start_server
   install_build1
   update_bg "$work/update1.out"
-  wait_for_download_bytes || fail "the first run ended before its download began"
+  wait_for_download_bytes 16 || fail "the first run ended before 16 MiB were downloaded"
   kill -KILL "$update_pid"
   update_wait
   partial="$(find "$work/downloads" -type f -size +1M -printf '%s\n' | sort -n | tail -n 1)"
