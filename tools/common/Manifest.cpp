@@ -22,20 +22,28 @@ constexpr uint64_t kMaxClientHashes = 256;
 
 using Value = rapidjson::Value;
 
+// The member `name`, or null; a missing required member is a problem.
+const Value* findMember(const Value& object, const char* name, bool required, std::string& problem)
+{
+    const auto member = object.FindMember(name);
+    if (member != object.MemberEnd())
+        return &member->value;
+    if (required)
+        problem = std::string(name) + ": missing";
+    return nullptr;
+}
+
 bool readText(const Value& object, const char* name, bool required, std::string& out,
               std::string& problem)
 {
-    const auto member = object.FindMember(name);
-    if (member == object.MemberEnd()) {
-        if (required)
-            problem = std::string(name) + ": missing";
+    const Value* value = findMember(object, name, required, problem);
+    if (!value)
         return !required;
-    }
-    if (!member->value.IsString()) {
+    if (!value->IsString()) {
         problem = std::string(name) + ": not a string";
         return false;
     }
-    out.assign(member->value.GetString(), member->value.GetStringLength());
+    out.assign(value->GetString(), value->GetStringLength());
     if (out.find('\0') != std::string::npos || !isPlainField(out)) {
         problem = std::string(name) + ": control characters";
         return false;
@@ -46,17 +54,14 @@ bool readText(const Value& object, const char* name, bool required, std::string&
 bool readNumber(const Value& object, const char* name, bool required, uint64_t& out,
                 std::string& problem)
 {
-    const auto member = object.FindMember(name);
-    if (member == object.MemberEnd()) {
-        if (required)
-            problem = std::string(name) + ": missing";
+    const Value* value = findMember(object, name, required, problem);
+    if (!value)
         return !required;
-    }
-    if (!member->value.IsUint64()) {
+    if (!value->IsUint64()) {
         problem = std::string(name) + ": not an unsigned integer";
         return false;
     }
-    out = member->value.GetUint64();
+    out = value->GetUint64();
     return true;
 }
 
