@@ -140,16 +140,16 @@ bool PatchFileDownload::resumeFromInfo(uint64_t length) {
 bool PatchFileDownload::mustBeginFromZero(const PatchInfoRecord& stored, uint64_t length) const {
     const uint64_t now = nowSeconds();
     const bool stale = stored.saveTime > now || now - stored.saveTime > kMaxRecordAgeSeconds;
-    const bool partialTooLong = stored.lastError != static_cast<uint64_t>(kErrBlockMismatch) &&
-                                length != record_.patchSize && length >= resumeOffset_ &&
-                                length - resumeOffset_ >= record_.hashBlockSize;
     return !record_.describesSamePatch(stored) || stale || record_.resumeCount > kMaxResumes ||
            resumeOffset_ > kMaxResumeBytes || length > kMaxResumeBytes || resumeOffset_ > record_.patchSize ||
-           length > record_.patchSize || length < resumeOffset_ || partialTooLong;
+           length > record_.patchSize || length < resumeOffset_;
 }
 
-// The bytes of the unfinished block are on disk: hash them again so the
-// block can be checked once the rest arrives.
+// The bytes past the recorded blocks are on disk: hash them again so the
+// unfinished block can be checked once the rest arrives. Whole blocks among
+// them were written by a run stopped before it could record them (blocks are
+// recorded after their bytes are written); they are checked here and counted,
+// and from the first one that fails the bytes are fetched again.
 bool PatchFileDownload::rehashPartialBlock(uint64_t length) {
     verifier_.reset(resumeOffset_);
     while (resumeOffset_ < length) {
@@ -165,7 +165,18 @@ bool PatchFileDownload::rehashPartialBlock(uint64_t length) {
             pushError(kErrPartialBlockRead);
             return false;
         }
-        verifier_.feed(buffer_.get(), got);
+        BlockRun run;
+        bool passed;
+        {
+            KeptErrors kept;  // a failing block on disk is fetched again, not reported
+            passed = verifier_.check(record_, buffer_.get(), got, run);
+        }
+        record_.verifiedBlocks += run.passedBlocks;
+        if (!passed) {
+            resumeOffset_ = record_.verifiedBlocks * record_.hashBlockSize;
+            verifier_.reset(resumeOffset_);
+            return true;
+        }
         resumeOffset_ += got;
     }
     return true;

@@ -237,6 +237,29 @@ TEST_F(DownloadExchange, InterruptedTransferResumesAfterTheVerifiedBlocks) {
     EXPECT_EQ(info().resumeCount, 1u);
 }
 
+// A run stopped after writing blocks but before recording them leaves whole
+// blocks on disk past the record: they are checked and kept, and from the
+// first damaged one the bytes are fetched again.
+TEST_F(DownloadExchange, UnrecordedBlocksOnDiskAreCheckedAndKept) {
+    content_ = patternBytes(5000000);
+    serve("127.0.0.13");
+    const PatchElement e = element();
+    struct Case { const char* what; std::size_t damagedAt; const char* range; };
+    for (const Case c : {Case{"intact", 0, "bytes=3500000-"}, Case{"third block damaged", 2 * kBlock + 7, "bytes=2000000-"}}) {
+        SCOPED_TRACE(c.what);
+        std::string onDisk = content_.substr(0, 3500000);
+        if (c.damagedAt != 0) onDisk[c.damagedAt] ^= 0x21;
+        tavotest::writeFile(patchPath(), onDisk);
+        writeInfo(recordFor(e, 1));
+        ASSERT_EQ(run(e), 0) << ::testing::PrintToString(errorCodes());
+        const auto files = fileRequests();
+        ASSERT_FALSE(files.empty());
+        EXPECT_EQ(files.back().header("Range"), c.range);
+        EXPECT_TRUE(tavotest::readFile(patchPath()) == content_);
+        EXPECT_EQ(info().verifiedBlocks, 5u);
+    }
+}
+
 TEST_F(DownloadExchange, OldOrOftenResumedRecordsBeginFromZero) {
     content_ = patternBytes(5000000);
     serve("127.0.0.4");
