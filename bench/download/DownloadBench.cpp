@@ -3,7 +3,9 @@
 // launcher polls them, against `curl -s -o FILE` of the same file from the
 // same server in the same run. Both copies are compared with the source
 // before a figure counts; the peak resident memory of this process is
-// printed against its target.
+// printed against its target. Each timed run is preceded by the same page
+// warm-up (WarmPages.h), so neither side writes into memory the machine has
+// to back first.
 //
 //   bench_download SOURCE FILE_URL TOKEN_HOST WORK_DIR [rounds] [poll ms]
 //   defaults: 2 rounds, 100 ms
@@ -24,6 +26,7 @@
 #include <vector>
 
 #include "BlockHashes.h"
+#include "WarmPages.h"
 #include "interface/PatchSession.h"
 #include "interface/SessionTable.h"
 #include "tavoPatch.h"
@@ -111,6 +114,7 @@ void printErrorCodes() {
 // first poll that finds it finished; negative on failure.
 double downloadOurs(const Setup& s, int handle, const PatchElement& e, const std::string& dir,
                     std::string& copy) {
+    zanthbench::warmPages(s.workDir, e.patchSize);
     const auto started = Clock::now();
     if (tavoPatchDownloadStart(handle, &e, dir.c_str()) != 0) {
         std::fprintf(stderr, "download start refused\n");
@@ -139,7 +143,8 @@ double downloadOurs(const Setup& s, int handle, const PatchElement& e, const std
 }
 
 // Seconds for one `curl -s --noproxy '*' -o FILE URL`; negative on failure.
-double downloadCurl(const Setup& s, const std::string& copy) {
+double downloadCurl(const Setup& s, const std::string& copy, uint64_t size) {
+    zanthbench::warmPages(s.workDir, size);
     const auto started = Clock::now();
     const int status = runProgram({"curl", "-s", "--noproxy", "*", "-o", copy, s.fileUrl});
     const double took = seconds(started);
@@ -204,7 +209,7 @@ int main(int argc, char** argv) {
         std::string ourCopy;
         const double ours = downloadOurs(s, handle, element, downloadDir, ourCopy);
         if (!ourCopy.empty()) clearCopy(ourCopy);
-        const double curl = ours > 0 ? downloadCurl(s, curlCopy) : -1;
+        const double curl = ours > 0 ? downloadCurl(s, curlCopy, size) : -1;
         clearCopy(curlCopy);
         if (ours <= 0 || curl <= 0) {
             tavoPatchFinalize(handle);

@@ -11,7 +11,8 @@
 // and read through once before timing, so both sides read from a warm cache;
 // every output is removed before its run and the system is synced, so no
 // writeback of an earlier run competes; neither side syncs its output inside
-// the timing. The sides alternate in order from round to round. All files
+// the timing. In (a) each side's run is preceded by the same page warm-up
+// (WarmPages.h). The sides alternate in order from round to round. All files
 // live in one temporary folder (BENCH_TMPDIR, else TMPDIR, else /tmp).
 #include <spawn.h>
 #include <sys/wait.h>
@@ -32,6 +33,7 @@
 #include <vector>
 
 #include "BenchPatches.h"
+#include "WarmPages.h"
 #include "tavoPatch.h"
 
 extern char** environ;
@@ -213,6 +215,7 @@ bool benchArchive(const Paths& p, uint64_t bytes, int rounds) {
             if (ours) {
                 removeAndSync(p.archive);
                 std::ofstream(p.archive, std::ios::binary);  // data file 0 exists, empty
+                zanthbench::warmPages(p.root, bytes);
                 const double took = installOurs(p.game, p.archivePatch);
                 if (took < 0 || !sameContent(p.archive, p.cpSource)) {
                     std::fprintf(stderr, "(a) the archive does not hold the patch's data\n");
@@ -221,6 +224,7 @@ bool benchArchive(const Paths& p, uint64_t bytes, int rounds) {
                 keepBest(best.ours, took);
             } else {
                 removeAndSync(p.cpTarget);
+                zanthbench::warmPages(p.root, bytes);
                 const double took = copyWithCp(p.cpSource, p.cpTarget);
                 if (took < 0) return false;
                 keepBest(best.reference, took);
