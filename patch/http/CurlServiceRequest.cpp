@@ -43,6 +43,15 @@ int statusOfLine(std::string_view line) {
     return code;
 }
 
+// libcurl reads "Name:" with nothing after the colon as "remove the header";
+// "Name;" is its way to send the header with an empty value.
+std::string curlHeaderLine(std::string_view line) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos || colon == 0) return std::string(line);
+    if (line.find_first_not_of(" \t", colon + 1) != std::string_view::npos) return std::string(line);
+    return std::string(line.substr(0, colon)) + ";";
+}
+
 // Header names libcurl adds by itself that the client does not send.
 constexpr const char* kSuppressedHeaders[] = {"Accept", "Expect"};
 
@@ -157,7 +166,7 @@ bool ServiceRequest::configure(const char* headers, uint32_t totalLength) {
         for (std::size_t i = 0; i < std::size(kSuppressedHeaders); ++i)
             if (startsWithNoCase(line, std::string(kSuppressedHeaders[i]) + ":")) given[i] = true;
         if (startsWithNoCase(line, "Content-Type:")) givenContentType = true;
-        curl_slist* grown = curl_slist_append(headerList_, std::string(line).c_str());
+        curl_slist* grown = curl_slist_append(headerList_, curlHeaderLine(line).c_str());
         if (!grown) return false;
         headerList_ = grown;
     }

@@ -145,7 +145,7 @@ TEST_F(HttpExchangeTest, PostSendsBodyAndHeaders) {
     ExchangeRecord& record = newRecord();
     HttpRequest* request = newRequest(record);
     ASSERT_NE(request, nullptr);
-    ASSERT_TRUE(run(*request, server.url("/check").c_str(), "POST", "X-Hash-Check: enabled\r\n", body));
+    ASSERT_TRUE(run(*request, server.url("/check").c_str(), "POST", "X-Hash-Check: enabled\r\nX-Patch-Unique-Id: \r\n", body));
     bool succeeded = false;
     ASSERT_TRUE(request->getResult(succeeded));
     EXPECT_TRUE(succeeded);
@@ -156,6 +156,9 @@ TEST_F(HttpExchangeTest, PostSendsBodyAndHeaders) {
     EXPECT_EQ(received[0].target, "/check");
     EXPECT_EQ(received[0].header("User-Agent"), "ZANTH_Patch");
     EXPECT_EQ(received[0].header("X-Hash-Check"), "enabled");
+    // An empty value is still sent (the boot kind has no unique id).
+    EXPECT_TRUE(received[0].hasHeader("X-Patch-Unique-Id"));
+    EXPECT_EQ(received[0].header("X-Patch-Unique-Id"), "");
     EXPECT_EQ(received[0].header("Content-Length"), std::to_string(body.size()));
     EXPECT_TRUE(received[0].body == body) << "body of " << received[0].body.size() << " bytes differs";
     // Nothing the caller did not ask for.
