@@ -103,7 +103,10 @@ bool ServiceRequest::send(const char* headers, const void* data, uint32_t length
 bool ServiceRequest::configure(const char* headers, uint32_t totalLength) {
     std::string url = secure_ ? "https://" : "http://";
     url += host_;
-    if (port_ != 0) url += ":" + std::to_string(port_);
+    if (port_ != 0) {
+        url += ':';
+        url += std::to_string(port_);
+    }
     if (path_.empty() || path_[0] != '/') url += '/';
     url += path_;
 
