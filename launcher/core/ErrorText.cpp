@@ -79,7 +79,11 @@ std::string composeErrorText(const int* codes, int count) {
     const int message = errorMessageIndex(codes, count);
     std::string text = message >= 0 ? kMessages[message] : "";
     text += "\n";
-    for (int j = 0; j < count; ++j) text += "[" + std::to_string(codes[j]) + "]";
+    for (int j = 0; j < count; ++j) {
+        text += '[';
+        text += std::to_string(codes[j]);
+        text += ']';
+    }
     cutUtf8(text, kMaxErrorTextBytes);
     return text;
 }

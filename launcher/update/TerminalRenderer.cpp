@@ -16,7 +16,11 @@ constexpr double kMebibyte = 1024.0 * 1024.0;
 
 std::string bar(int percent) {
     const int filled = percent * kBarWidth / 100;
-    return "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '-') + "]";
+    std::string text(1, '[');
+    text.append(filled, '#');
+    text.append(kBarWidth - filled, '-');
+    text += ']';
+    return text;
 }
 
 int percentOf(std::uint64_t done, std::uint64_t total) {

@@ -29,7 +29,7 @@ bool parseHttpUrl(const std::string& url, HttpUrl& out) {
         out.port = "443";
     }
     out.path = url.substr(pathStart);
-    if (out.path.empty()) out.path = "/";
+    if (out.path.empty()) out.path.push_back('/');
     return true;
 }
 

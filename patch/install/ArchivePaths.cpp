@@ -96,7 +96,7 @@ std::string databasePath(const std::string& dir, uint16_t mainId, uint16_t subId
     if (endsWith(path, ".dat0")) path.resize(path.size() - 5);
     path += ".tvdb";
     const std::size_t slash = path.rfind('/');
-    if (slash != std::string::npos && path.compare(slash, 2, "/_") != 0) path.insert(slash + 1, "_");
+    if (slash != std::string::npos && path.compare(slash, 2, "/_") != 0) path.insert(slash + 1, 1, '_');
     return path;
 }
 

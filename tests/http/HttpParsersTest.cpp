@@ -150,7 +150,7 @@ TEST(HttpHeadersTest, EveryTableIndexFindsItsName) {
         EXPECT_STREQ(name, expected[i]) << i;
         std::string value;
         ASSERT_TRUE(headers.find(name, value)) << i;
-        EXPECT_EQ(value, "v" + std::to_string(i));
+        EXPECT_EQ(value, std::string("v").append(std::to_string(i)));
     }
     EXPECT_STREQ(headerNameById(kHeaderIdContentLength), "Content-Length");
     EXPECT_STREQ(headerNameById(kHeaderIdContentType), "Content-Type");

@@ -45,7 +45,8 @@ bool hashFileBlocks(const std::string& path, uint64_t blockSize, uint64_t& size,
     size = 0;
     hashes.clear();
     auto closeBlock = [&] {
-        hashes += (hashes.empty() ? "" : ",") + tavo::Sha1::toHex(sha.finish());
+        if (!hashes.empty()) hashes += ',';
+        hashes += tavo::Sha1::toHex(sha.finish());
         inBlock = 0;
     };
     for (;;) {

@@ -62,8 +62,10 @@ std::string errorCodes()
     int codes[kMaxCodes];
     const int count = tavoPatchGetErrorCodes(codes, kMaxCodes);
     std::string text;
-    for (int i = 0; i < count; ++i)
-        text += (i ? " " : "") + std::to_string(codes[i]);
+    for (int i = 0; i < count; ++i) {
+        if (i) text += ' ';
+        text += std::to_string(codes[i]);
+    }
     return text.empty() ? "none" : text;
 }
 
